@@ -1,0 +1,47 @@
+// Owned C stdio files and 64-bit positions, so that containers and WAV files
+// larger than 2 GiB work on every platform, 32-bit ones included.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+namespace zor2wav {
+
+struct file_closer {
+  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using unique_file = std::unique_ptr<std::FILE, file_closer>;
+
+inline unique_file open_file(const char* path, const char* mode) {
+  return unique_file(std::fopen(path, mode));
+}
+
+inline bool seek_to(std::FILE* file, std::uint64_t offset) {
+  if (offset > static_cast<std::uint64_t>(INT64_MAX)) {
+    return false;
+  }
+#ifdef _WIN32
+  return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+// The length of the file, leaving the position at the start.
+inline std::optional<std::uint64_t> file_length(std::FILE* file) {
+#ifdef _WIN32
+  const bool at_end = _fseeki64(file, 0, SEEK_END) == 0;
+  const long long end = at_end ? _ftelli64(file) : -1;
+#else
+  const bool at_end = fseeko(file, 0, SEEK_END) == 0;
+  const off_t end = at_end ? ftello(file) : -1;
+#endif
+  if (end < 0 || !seek_to(file, 0)) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(end);
+}
+
+}  // namespace zor2wav
