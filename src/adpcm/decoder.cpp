@@ -11,28 +11,16 @@ std::array<channel_state, 3> channel_history{};
 
 // The per-frame constants taken from byte 0.
 struct frame_setup {
-  double c1;
-  double c2;
+  predictor row;
   unsigned shift;
 };
 
 frame_setup setup_of(const std::uint8_t* frame) {
-  const predictor& row = predictor_table[frame[0] >> 4];
-  // Ranges 0-12 shift left by 12..0; 13-15 wrap to 31, 30, 29.
-  const unsigned shift = (12u - (frame[0] & 15u)) & 31u;
-  return {row.c1, row.c2, shift};
+  return {predictor_of(frame[0]), code_shift(frame[0])};
 }
 
-// The 4-bit code sign-extended and shifted as a 32-bit two's-complement value.
-// The shift works on the unsigned pattern so that no signed overflow occurs.
-double scaled_code(unsigned nibble, unsigned shift) {
-  const std::uint32_t code = (nibble ^ 8u) - 8u;
-  return static_cast<double>(static_cast<std::int32_t>(code << shift));
-}
-
-// The order of the two additions is part of the format.
 double predict(const frame_setup& f, double t, double s1, double s2) {
-  return (t + f.c2 * s2) + f.c1 * s1;
+  return zor2wav::predict(t, f.row, s1, s2);
 }
 
 bool carries_samples(const std::uint8_t* frame) { return frame[1] != no_samples_flag; }

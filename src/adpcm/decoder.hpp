@@ -56,6 +56,28 @@ inline constexpr std::array<predictor, 16> predictor_table{{
     {0.0, 0.0},
 }};
 
+// The per-sample arithmetic, shared with the encoder so that it predicts
+// exactly what the decoder computes.
+
+// The row of predictor_table a frame uses, from its byte 0.
+inline const predictor& predictor_of(std::uint8_t byte0) { return predictor_table[byte0 >> 4]; }
+
+// The shift of a frame's codes, from its byte 0: ranges 0-12 shift left by
+// 12..0; 13-15 wrap to 31, 30, 29.
+inline unsigned code_shift(std::uint8_t byte0) { return (12u - (byte0 & 15u)) & 31u; }
+
+// The 4-bit code sign-extended and shifted as a 32-bit two's-complement value.
+// The shift works on the unsigned pattern so that no signed overflow occurs.
+inline double scaled_code(unsigned nibble, unsigned shift) {
+  const std::uint32_t code = (nibble ^ 8u) - 8u;
+  return static_cast<double>(static_cast<std::int32_t>(code << shift));
+}
+
+// The order of the two additions is part of the format.
+inline double predict(double t, const predictor& row, double s1, double s2) {
+  return (t + row.c2 * s2) + row.c1 * s1;
+}
+
 // Which of the three process-wide histories a channel uses; it also selects
 // the scratch positions: mono 0..27, left 0,2..54, right 1,3..55.
 enum class history_slot : std::uint8_t { mono = 0, left = 1, right = 2 };
