@@ -1,9 +1,14 @@
 #include "support/run_program.hpp"
 
+#include <grp.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -42,7 +47,61 @@ std::string lf_only(const std::string& text) {
   return result;
 }
 
+// Runs in the forked child, before exec; alarms, ignored signals and
+// resource limits all survive the exec.
+bool apply_limits(const child_limits& limits, std::FILE* errors) {
+  if (errors != nullptr && dup2(fileno(errors), STDERR_FILENO) < 0) {
+    return false;
+  }
+  if (limits.max_file_bytes > 0) {
+    const auto max_bytes = static_cast<rlim_t>(limits.max_file_bytes);
+    const rlimit file_size{max_bytes, max_bytes};
+    if (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &file_size) != 0) {
+      return false;
+    }
+  }
+  // Permission bits do not stop root; nobody's uid and gid are 65534.
+  if (limits.unprivileged && geteuid() == 0 &&
+      (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+    return false;
+  }
+  if (limits.time_limit_seconds > 0) {
+    alarm(limits.time_limit_seconds);
+  }
+  return true;
+}
+
+std::string read_all(std::FILE* file) {
+  std::string text;
+  if (file == nullptr) {
+    return text;
+  }
+  std::rewind(file);
+  char buffer[4096];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+    text.append(buffer, got);
+  }
+  return text;
+}
+
 }  // namespace
+
+char program_separator() {
+  const char* separator = std::getenv("ZOR2WAV_SEPARATOR");
+  return separator != nullptr && std::string(separator) == "\\" ? '\\' : '/';
+}
+
+std::string program_path(const std::filesystem::path& path) {
+  std::string spelled = path.string();
+  if (program_separator() == '/') {
+    return spelled;
+  }
+  for (char& c : spelled) {
+    if (c == '/') c = '\\';
+  }
+  const char* root = std::getenv("ZOR2WAV_ROOT");
+  return (root != nullptr ? std::string(root) : std::string()) + spelled;
+}
 
 std::filesystem::path zor2wav_exe() {
   const char* exe = std::getenv("ZOR2WAV_EXE");
@@ -50,7 +109,7 @@ std::filesystem::path zor2wav_exe() {
 }
 
 run_result run_zor2wav(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                       const std::filesystem::path& exe) {
+                       const std::filesystem::path& exe, const child_limits& limits) {
   std::vector<std::string> words = launcher_words();
   words.push_back(exe.string());
   words.insert(words.end(), args.begin(), args.end());
@@ -64,11 +123,16 @@ run_result run_zor2wav(const std::vector<std::string>& args, const std::filesyst
   if (pipe(pipe_fds) != 0) {
     throw std::runtime_error("pipe failed");
   }
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> errors(
+      limits.capture_errors ? std::tmpfile() : nullptr, &std::fclose);
   const pid_t child = fork();
   if (child == 0) {
     dup2(pipe_fds[1], STDOUT_FILENO);
     close(pipe_fds[0]);
     close(pipe_fds[1]);
+    if (!apply_limits(limits, errors.get())) {
+      _exit(125);
+    }
     if (!cwd.empty() && chdir(cwd.c_str()) != 0) {
       _exit(126);
     }
@@ -86,7 +150,7 @@ run_result run_zor2wav(const std::vector<std::string>& args, const std::filesyst
   close(pipe_fds[0]);
   int status = 0;
   waitpid(child, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, lf_only(output)};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, lf_only(output), read_all(errors.get())};
 }
 
 scratch_dir::scratch_dir() {
