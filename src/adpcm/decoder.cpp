@@ -25,12 +25,13 @@ double predict(const frame_setup& f, double t, double s1, double s2) {
 
 bool carries_samples(const std::uint8_t* frame) { return frame[1] != no_samples_flag; }
 
-// Decodes one frame into out[0], out[stride], ... and advances the state.
-void decode_into(const std::uint8_t* frame, channel_state& state, std::int16_t* out,
-                 std::size_t stride) {
+// Decodes one frame into out[0], out[stride], ... and advances s1 and s2.
+// The history is passed as the caller's locals, so that it stays in
+// registers from frame to frame: going through memory would add a store and
+// a load to the chain of dependent operations at every frame.
+template <std::size_t stride>
+inline void decode_values(const std::uint8_t* frame, double& s1, double& s2, std::int16_t* out) {
   const frame_setup f = setup_of(frame);
-  double s1 = state.s1;
-  double s2 = state.s2;
   for (std::size_t i = 2; i < frame_bytes; ++i) {
     const unsigned byte = frame[i];
     const double low = predict(f, scaled_code(byte & 15u, f.shift), s1, s2);
@@ -41,20 +42,14 @@ void decode_into(const std::uint8_t* frame, channel_state& state, std::int16_t* 
     out[stride] = sample_from_value(high);
     out += 2 * stride;
   }
-  state = {s1, s2};
 }
 
 // Both channels of one frame time in one loop, so that the two independent
 // dependency chains overlap; the arithmetic per channel is unchanged.
-void decode_pair_into(const std::uint8_t* left, const std::uint8_t* right,
-                      channel_state& left_state, channel_state& right_state,
-                      std::int16_t* out) {
+inline void decode_pair(const std::uint8_t* left, const std::uint8_t* right, double& l1,
+                        double& l2, double& r1, double& r2, std::int16_t* out) {
   const frame_setup fl = setup_of(left);
   const frame_setup fr = setup_of(right);
-  double l1 = left_state.s1;
-  double l2 = left_state.s2;
-  double r1 = right_state.s1;
-  double r2 = right_state.s2;
   for (std::size_t i = 2; i < frame_bytes; ++i) {
     const unsigned lbyte = left[i];
     const unsigned rbyte = right[i];
@@ -72,11 +67,10 @@ void decode_pair_into(const std::uint8_t* left, const std::uint8_t* right,
     out[3] = sample_from_value(r_high);
     out += 4;
   }
-  left_state = {l1, l2};
-  right_state = {r1, r2};
 }
 
-void clear_samples(std::int16_t* out, std::size_t stride) {
+template <std::size_t stride>
+void clear_samples(std::int16_t* out) {
   for (std::size_t i = 0; i < samples_per_frame; ++i) {
     out[i * stride] = 0;
   }
@@ -92,7 +86,10 @@ std::int16_t sample_from_large_value(double x) {
   if (!std::isfinite(x)) {
     return 0;
   }
-  // fmod is exact, so this is the low 16 bits of the exact truncation.
+  // Within 64 bits the conversion is exact and cheap; beyond, fmod is exact.
+  if (x > -9223372036854775808.0 && x < 9223372036854775808.0) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::int64_t>(x)));
+  }
   double low = std::fmod(std::trunc(x), 65536.0);
   if (low < 0.0) {
     low += 65536.0;
@@ -104,29 +101,42 @@ void decode_frame(adpcm_frame frame, sample_scratch scratch, history_slot slot) 
   if (!carries_samples(frame.data())) {
     return;
   }
-  const std::size_t first = slot == history_slot::right ? 1 : 0;
-  const std::size_t stride = slot == history_slot::mono ? 1 : 2;
-  decode_into(frame.data(), history_of(slot), scratch.data() + first, stride);
+  channel_state& state = history_of(slot);
+  double s1 = state.s1;
+  double s2 = state.s2;
+  if (slot == history_slot::mono) {
+    decode_values<1>(frame.data(), s1, s2, scratch.data());
+  } else {
+    decode_values<2>(frame.data(), s1, s2, scratch.data() + (slot == history_slot::right ? 1 : 0));
+  }
+  state = {s1, s2};
 }
 
 void decode_mono_frames(const std::uint8_t* frames, std::size_t frame_count,
                         std::int16_t* samples) {
   channel_state& state = history_of(history_slot::mono);
+  double s1 = state.s1;
+  double s2 = state.s2;
   for (std::size_t j = 0; j < frame_count; ++j) {
     const std::uint8_t* frame = frames + j * frame_bytes;
     std::int16_t* out = samples + j * samples_per_frame;
     if (carries_samples(frame)) {
-      decode_into(frame, state, out, 1);
+      decode_values<1>(frame, s1, s2, out);
     } else {
-      clear_samples(out, 1);
+      clear_samples<1>(out);
     }
   }
+  state = {s1, s2};
 }
 
 void decode_stereo_frames(const std::uint8_t* left, const std::uint8_t* right,
                           std::size_t frame_count, std::int16_t* samples) {
   channel_state& left_state = history_of(history_slot::left);
   channel_state& right_state = history_of(history_slot::right);
+  double l1 = left_state.s1;
+  double l2 = left_state.s2;
+  double r1 = right_state.s1;
+  double r2 = right_state.s2;
   for (std::size_t j = 0; j < frame_count; ++j) {
     const std::uint8_t* l = left + j * frame_bytes;
     const std::uint8_t* r = right + j * frame_bytes;
@@ -134,20 +144,22 @@ void decode_stereo_frames(const std::uint8_t* left, const std::uint8_t* right,
     const bool l_has = carries_samples(l);
     const bool r_has = carries_samples(r);
     if (l_has && r_has) {
-      decode_pair_into(l, r, left_state, right_state, out);
+      decode_pair(l, r, l1, l2, r1, r2, out);
       continue;
     }
     if (l_has) {
-      decode_into(l, left_state, out, 2);
+      decode_values<2>(l, l1, l2, out);
     } else {
-      clear_samples(out, 2);
+      clear_samples<2>(out);
     }
     if (r_has) {
-      decode_into(r, right_state, out + 1, 2);
+      decode_values<2>(r, r1, r2, out + 1);
     } else {
-      clear_samples(out + 1, 2);
+      clear_samples<2>(out + 1);
     }
   }
+  left_state = {l1, l2};
+  right_state = {r1, r2};
 }
 
 channel_state read_history(history_slot slot) { return history_of(slot); }

@@ -109,7 +109,8 @@ channel_state read_history(history_slot slot);
 void set_history(history_slot slot, channel_state state);
 
 // Values whose truncation does not fit in 32 bits, and NaN or infinity.
-std::int16_t sample_from_large_value(double x);
+// Rare in real streams: kept out of line so that the decode loops stay small.
+[[gnu::cold, gnu::noinline]] std::int16_t sample_from_large_value(double x);
 
 // v + 0.5 truncated toward zero, low 16 bits as a signed sample; 0 for a NaN
 // or infinite v. Defined for every double: the cast below is only reached
