@@ -11,7 +11,7 @@ std::array<channel_state, 3> channel_history{};
 
 // The per-frame constants taken from byte 0.
 struct frame_setup {
-  predictor row;
+  const predictor& row;
   unsigned shift;
 };
 
