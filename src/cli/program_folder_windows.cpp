@@ -1,3 +1,6 @@
+// Only the module and directory functions are needed; no min/max macros.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
 #include <windows.h>
 
 #include <array>
