@@ -33,7 +33,7 @@ TEST(CommandLine, NoArgumentsPrintsTheBannerAndUsage) {
 
 TEST(CommandLine, ReportsAnInputThatCannotBeOpened) {
   scratch_dir dir;
-  const std::string missing = (dir / "missing_ZOR.DAT").string();
+  const std::string missing = program_path(dir / "missing_ZOR.DAT");
   const run_result run = run_zor2wav({missing});
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.output, banner + "error : can't open file. (" + missing + ")\n");
@@ -43,12 +43,12 @@ TEST(CommandLine, RefusesADestinationLongerThan510Characters) {
   scratch_dir dir;
   write_file(dir / "a_ZOR.DAT", one_empty_stream("a"));
   const std::string too_long(511, 'd');
-  const run_result run = run_zor2wav({(dir / "a_ZOR.DAT").string(), too_long});
+  const run_result run = run_zor2wav({program_path(dir / "a_ZOR.DAT"), too_long});
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.output, banner + "error : destination path too long. (" + too_long + ")\n");
 
   // 510 characters are accepted; this one names no existing folder.
-  const run_result fits = run_zor2wav({(dir / "a_ZOR.DAT").string(), std::string(510, 'd')});
+  const run_result fits = run_zor2wav({program_path(dir / "a_ZOR.DAT"), std::string(510, 'd')});
   EXPECT_EQ(fits.output.find("too long"), std::string::npos);
 }
 
@@ -61,7 +61,8 @@ TEST(ContainerWalk, StopsSilentlyOnAnythingThatIsNotAContainer) {
   };
   for (const auto& [what, content] : cases) {
     write_file(dir / "in_ZOR.DAT", content);
-    const run_result run = run_zor2wav({(dir / "in_ZOR.DAT").string(), dir.path.string()});
+    const run_result run =
+        run_zor2wav({program_path(dir / "in_ZOR.DAT"), program_path(dir.path)});
     EXPECT_EQ(run.exit_status, 0) << what;
     EXPECT_EQ(run.output, banner) << what;
   }
@@ -84,7 +85,7 @@ TEST(ContainerWalk, NamesEachStreamAndFindsTheNextHeaderByTheSizeRule) {
   append(container, make_header(0, 1, 22050, "UNREACHED"));
   write_file(dir / "a_ZOR.DAT", container);
 
-  const run_result run = run_zor2wav({(dir / "a_ZOR.DAT").string(), dir.path.string()});
+  const run_result run = run_zor2wav({program_path(dir / "a_ZOR.DAT"), program_path(dir.path)});
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(run.output, banner +
                             "0000_EMPTY.wav 0 bytes\n"
@@ -99,7 +100,8 @@ TEST(ContainerWalk, WritesTheIndexWithFiveDigitsFromStream10000) {
   for (int i = 0; i <= 10000; ++i) append(container, make_header(0, 1, 8000, "s"));
   write_file(dir / "many_ZOR.DAT", container);
   fs::create_directory(dir / "out");
-  const run_result run = run_zor2wav({(dir / "many_ZOR.DAT").string(), (dir / "out").string()});
+  const run_result run =
+      run_zor2wav({program_path(dir / "many_ZOR.DAT"), program_path(dir / "out")});
   EXPECT_EQ(run.exit_status, 0);
   const std::string last = "9999_s.wav 0 bytes\n10000_s.wav 0 bytes\n";
   ASSERT_GE(run.output.size(), last.size());
@@ -120,7 +122,7 @@ TEST(Destination, ResolvesAgainstTheProgramsFolder) {
   fs::copy_file(zor2wav_exe(), exe);
   write_file(bin / "rel_ZOR.DAT", one_empty_stream("rel"));
 
-  const std::string abs = (dir / "abs").string();
+  const std::string abs = program_path(dir / "abs");
   struct dest_case {
     std::vector<std::string> args;
     fs::path made;
@@ -131,7 +133,7 @@ TEST(Destination, ResolvesAgainstTheProgramsFolder) {
       {{"rel_ZOR.DAT", "."}, bin / "0000_rel.wav"},
       {{"rel_ZOR.DAT", "out"}, bin / "out" / "0000_rel.wav"},  // separator appended
       {{"rel_ZOR.DAT", abs}, dir / "abs" / "0000_rel.wav"},
-      {{"rel_ZOR.DAT", abs + "/"}, dir / "abs" / "0000_rel.wav"},  // kept as it is
+      {{"rel_ZOR.DAT", abs + program_separator()}, dir / "abs" / "0000_rel.wav"},  // kept as it is
       {{"rel_ZOR.DAT", "out", "more", "args"}, bin / "out" / "0000_rel.wav"},
   };
   for (const dest_case& c : cases) {
@@ -142,6 +144,39 @@ TEST(Destination, ResolvesAgainstTheProgramsFolder) {
     fs::remove(c.made);
   }
   EXPECT_TRUE(fs::is_empty(dir / "elsewhere" / "out"));
+}
+
+// Nested relative paths spelled with the program's own separator resolve in
+// its folder too; a Windows build also takes '/' inside a path.
+TEST(Destination, NestedRelativePathsUseTheProgramsSeparator) {
+  scratch_dir dir;
+  const fs::path bin = dir / "bin";
+  fs::create_directories(bin / "in");
+  fs::create_directories(bin / "out" / "sub");
+  fs::create_directories(dir / "elsewhere");
+  const fs::path exe = bin / zor2wav_exe().filename();
+  fs::copy_file(zor2wav_exe(), exe);
+  write_file(bin / "in" / "deep_ZOR.DAT", one_empty_stream("deep"));
+
+  const std::string sep(1, program_separator());
+  std::vector<std::vector<std::string>> cases = {
+      {"in" + sep + "deep_ZOR.DAT", "out" + sep + "sub"},
+      {"." + sep + "in" + sep + "deep_ZOR.DAT", "out" + sep + "sub" + sep},
+      {program_path(bin / "in" / "deep_ZOR.DAT"), "out" + sep + "sub"},
+  };
+  if (sep == "\\") {
+    cases.push_back({"in/deep_ZOR.DAT", "out/sub"});
+  }
+  const fs::path made = bin / "out" / "sub" / "0000_deep.wav";
+  for (const auto& args : cases) {
+    const run_result run = run_zor2wav(args, dir / "elsewhere", exe);
+    EXPECT_EQ(run.exit_status, 0) << args[0];
+    EXPECT_EQ(run.output, banner + "0000_deep.wav 0 bytes\n") << args[0];
+    EXPECT_TRUE(fs::exists(made)) << args[0];
+    fs::remove(made);
+  }
+  EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
+  EXPECT_TRUE(fs::is_empty(bin / "out" / "sub"));
 }
 
 }  // namespace

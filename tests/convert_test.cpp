@@ -29,7 +29,7 @@ struct converted {
 run_result convert(const scratch_dir& dir, const bytes& container) {
   write_file(dir / "test_ZOR.DAT", container);
   fs::create_directories(dir / "out");
-  return run_zor2wav({(dir / "test_ZOR.DAT").string(), (dir / "out").string()});
+  return run_zor2wav({program_path(dir / "test_ZOR.DAT"), program_path(dir / "out")});
 }
 
 // The file's samples, after checking that libsndfile reads it as we wrote it.
@@ -185,12 +185,13 @@ TEST(Convert, AMissingDestinationFailsEveryStreamButWalksThemAll) {
   append(container, make_block({}, sevens));
   append(container, make_header(0, 1, 8000, "B"));
   write_file(dir / "x_ZOR.DAT", container);
-  const std::string missing = (dir / "missing").string();
-  const run_result run = run_zor2wav({(dir / "x_ZOR.DAT").string(), missing});
+  const std::string missing = program_path(dir / "missing");
+  const run_result run = run_zor2wav({program_path(dir / "x_ZOR.DAT"), missing});
+  const std::string prefix = missing + program_separator();
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_EQ(run.output, banner + "0000_A.wav 2048 bytes\nerror : can't create file. (" + missing +
-                            "/0000_A.wav)\n0001_B.wav 0 bytes\nerror : can't create file. (" +
-                            missing + "/0001_B.wav)\n");
+  EXPECT_EQ(run.output, banner + "0000_A.wav 2048 bytes\nerror : can't create file. (" + prefix +
+                            "0000_A.wav)\n0001_B.wav 0 bytes\nerror : can't create file. (" +
+                            prefix + "0001_B.wav)\n");
 }
 
 TEST(Convert, RefusesChannelCountsOtherThanOneAndTwoAndGoesOn) {
