@@ -19,6 +19,8 @@ const frame_bytes_t silent = make_frame(0x0C, 7, 0x55);    // flag 7: no samples
 const frame_bytes_t end_marker = make_frame(0x00, 7, 0x77);
 const frame_bytes_t big_range = make_frame(0x1D, 0, 0x81);  // range 13: shift 31
 const frame_bytes_t no_row = make_frame(0xF3, 0, 0x44);     // filter 15: no table row
+// Filter 4 fed codes of -2^31: the values leave the 32-bit range.
+const frame_bytes_t runaway = make_frame(0x4D, 0, 0x11);
 
 bytes stream(std::uint32_t channel_length, std::uint32_t channel_count, std::uint32_t rate,
              const char* name, const std::vector<bytes>& blocks) {
@@ -35,7 +37,8 @@ bytes cut(bytes content, std::size_t size) {
 }  // namespace
 
 std::vector<named_input> seed_inputs() {
-  const bytes mixed = make_block({loud, quiet, predicted, silent, big_range, no_row}, quiet);
+  const bytes mixed =
+      make_block({loud, quiet, predicted, silent, big_range, no_row, runaway, runaway}, quiet);
   const bytes marked = make_block({quiet, predicted, end_marker}, loud);
   const bytes mono = stream(2048, 1, 22050, "MONO", {mixed});
   const bytes stereo = stream(4096, 2, 44100, "STEREO", {mixed, marked, marked, mixed});
@@ -61,6 +64,12 @@ std::vector<named_input> seed_inputs() {
   bytes trailing = mono;
   append(trailing, bytes(100, 'x'));
 
+  // More than one staging buffer of PCM (1,048,578 bytes): longer than the
+  // fuzzer's inputs, so only the replay runs it whole.
+  const std::uint32_t long_blocks = 150;
+  bytes long_stream = make_header(long_blocks * 2048, 1, 8000, "LONG");
+  for (std::uint32_t b = 0; b < long_blocks; ++b) append(long_stream, b == 100 ? marked : mixed);
+
   return {
       {"mono", mono},
       {"stereo", stereo},
@@ -76,6 +85,7 @@ std::vector<named_input> seed_inputs() {
       {"huge_channel_length", stream(0xFFFFFFFF, 1, 8000, "HUGE", {mixed})},
       {"huge_stereo", stream(0xFFFFF801, 2, 8000, "HUGE2", {mixed, marked})},
       {"trailing_bytes", trailing},
+      {"long_stream", long_stream},
   };
 }
 
