@@ -266,6 +266,16 @@ TEST(Fault, ExtremeChannelCountsAndSampleRates) {
   EXPECT_EQ(get_u32le(rate_max, 28), 0xFFFFFFFCu);
 }
 
+// POSIX systems open a directory for reading as if it were a file; it used to
+// be read as an empty container, silently and with exit status 0.
+TEST(Fault, ADirectoryIsNoContainer) {
+  scratch_dir dir;
+  fs::create_directories(dir / "in_ZOR.DAT");
+  const run_result run = run_guarded({(dir / "in_ZOR.DAT").string(), dir.path.string()});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.output, banner + "error : can't open file. (" + (dir / "in_ZOR.DAT").string() + ")\n");
+}
+
 // Names that reduce to dots or to nothing after their last separator still
 // make a file directly in the destination.
 TEST(Fault, NamesOfDotsAndTrailingSeparatorsStayInTheDestination) {

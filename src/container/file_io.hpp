@@ -7,6 +7,10 @@
 #include <memory>
 #include <optional>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace zor2wav {
 
 struct file_closer {
@@ -16,6 +20,17 @@ using unique_file = std::unique_ptr<std::FILE, file_closer>;
 
 inline unique_file open_file(const char* path, const char* mode) {
   return unique_file(std::fopen(path, mode));
+}
+
+// POSIX systems open a directory for reading like a file; it is none.
+inline bool is_directory(std::FILE* file) {
+#ifdef _WIN32
+  static_cast<void>(file);
+  return false;  // opening a directory already failed
+#else
+  struct stat status {};
+  return fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode);
+#endif
 }
 
 inline bool seek_to(std::FILE* file, std::uint64_t offset) {

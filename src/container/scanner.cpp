@@ -53,7 +53,7 @@ std::string output_name_of(std::uint64_t stream_index, std::string_view stream_n
 
 bool scan_container(const char* file_name, std::string_view dest_prefix) {
   const unique_file input = open_file(file_name, "rb");
-  if (!input) {
+  if (!input || is_directory(input.get())) {
     std::printf("error : can't open file. (%s)\n", file_name);
     return false;
   }
