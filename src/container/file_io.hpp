@@ -33,6 +33,21 @@ inline bool is_directory(std::FILE* file) {
 #endif
 }
 
+// Whether path names the file open as `file`, also through a link; opening it
+// for writing would empty it. Windows' file identities are not looked at.
+inline bool is_same_file(std::FILE* file, const char* path) {
+#ifdef _WIN32
+  static_cast<void>(file);
+  static_cast<void>(path);
+  return false;
+#else
+  struct stat open_status {};
+  struct stat path_status {};
+  return fstat(fileno(file), &open_status) == 0 && stat(path, &path_status) == 0 &&
+         open_status.st_dev == path_status.st_dev && open_status.st_ino == path_status.st_ino;
+#endif
+}
+
 inline bool seek_to(std::FILE* file, std::uint64_t offset) {
   if (offset > static_cast<std::uint64_t>(INT64_MAX)) {
     return false;

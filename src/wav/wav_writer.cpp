@@ -22,9 +22,10 @@ struct output_file {
   std::string path;
   unique_file file;
 
-  // A path longer than the format's 511 characters is not created.
-  explicit output_file(std::string file_path) : path(std::move(file_path)) {
-    if (path.size() <= max_path_chars) {
+  // A path longer than the format's 511 characters is not created, nor one
+  // that names the container being read (its name may be an output's).
+  output_file(std::string file_path, std::FILE* input) : path(std::move(file_path)) {
+    if (path.size() <= max_path_chars && !is_same_file(input, path.c_str())) {
       file = open_file(path.c_str(), "wb");
     }
   }
@@ -158,7 +159,7 @@ bool convert_stream(const stream_description& stream, std::uint64_t max_file_byt
     return false;
   }
 
-  output_file out(output_path_of(stream.dest_prefix, stream.output_name));
+  output_file out(output_path_of(stream.dest_prefix, stream.output_name), stream.input);
   if (!out.file) {
     std::printf("\nerror : can't create file. (%s)", out.path.c_str());
     return false;
