@@ -16,6 +16,9 @@ constexpr std::size_t channel_count_offset = 12;
 constexpr std::size_t sample_rate_offset = 24;
 constexpr std::size_t stream_name_offset = 52;
 constexpr std::size_t stream_name_bytes = 16;
+// Four times fewer reads than 4 KiB; larger buffers were measured to add
+// more to the peak resident memory than they save in time.
+constexpr std::size_t input_buffer_bytes = std::size_t{1} << 14;
 
 std::uint32_t get_u32le(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -52,13 +55,17 @@ std::string output_name_of(std::uint64_t stream_index, std::string_view stream_n
 }
 
 bool scan_container(const char* file_name, std::string_view dest_prefix) {
+  // The input's buffer: a container is read in blocks, and a larger buffer
+  // saves system calls. Given explicitly, because a C library left to
+  // allocate it may ignore the size (glibc then reads 4 KiB at a time).
+  // Declared before the file so that it outlives the close.
+  std::array<char, input_buffer_bytes> input_buffer;
   const unique_file input = open_file(file_name, "rb");
   if (!input || is_directory(input.get())) {
     std::printf("error : can't open file. (%s)\n", file_name);
     return false;
   }
-  // A container is read in blocks; a larger buffer saves system calls.
-  std::setvbuf(input.get(), nullptr, _IOFBF, 1 << 16);
+  std::setvbuf(input.get(), input_buffer.data(), _IOFBF, input_buffer.size());
   const std::optional<std::uint64_t> length = file_length(input.get());
   if (!length) {
     std::printf("error : can't open file. (%s)\n", file_name);
