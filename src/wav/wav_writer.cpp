@@ -89,6 +89,26 @@ struct pcm_sink {
     return true;
   }
 
+  // Room for count samples at the end of the buffer, to decode into
+  // directly, or nullptr when they do not fit whole or the samples need
+  // their bytes swapped.
+  std::int16_t* room_for(std::size_t count) {
+    if constexpr (std::endian::native == std::endian::little) {
+      if (staging_buffer_bytes - fill >= count * 2) {
+        // The buffer is an unsigned char array from new[] and fill is even,
+        // so this is storage for suitably aligned int16_t samples.
+        return reinterpret_cast<std::int16_t*>(buffer + fill);
+      }
+    }
+    return nullptr;
+  }
+
+  // Takes count samples written at room_for(count).
+  void commit(std::size_t count) {
+    fill += count * 2;
+    data_bytes += count * 2;
+  }
+
   bool finish() {
     if (fill == 0) {
       return true;
@@ -200,19 +220,25 @@ bool convert_stream(const stream_description& stream, std::uint64_t max_file_byt
     }
     input_ended = got < block_bytes;
     const std::size_t frames = frames_to_decode(block_a.data(), got / frame_bytes);
-    if (channels == 1) {
-      decode_mono_frames(block_a.data(), frames, pcm.data());
-    } else {
-      decode_stereo_frames(block_a.data(), block_b.data(), frames, pcm.data());
-    }
-
     std::size_t samples = frames * samples_per_frame * channels;
     const std::uint64_t room = max_data_bytes - sink.data_bytes;
     if (samples * 2 > room) {
       samples = static_cast<std::size_t>(room / 2);
       cut_at_limit = true;
     }
-    if (!sink.append(pcm.data(), samples)) {
+    // Most blocks fit whole in the staging buffer and are decoded straight
+    // into it; the others go through pcm and are split where the buffer
+    // is written out.
+    std::int16_t* direct = cut_at_limit ? nullptr : sink.room_for(samples);
+    std::int16_t* decoded = direct != nullptr ? direct : pcm.data();
+    if (channels == 1) {
+      decode_mono_frames(block_a.data(), frames, decoded);
+    } else {
+      decode_stereo_frames(block_a.data(), block_b.data(), frames, decoded);
+    }
+    if (direct != nullptr) {
+      sink.commit(samples);
+    } else if (!sink.append(pcm.data(), samples)) {
       return report_write_error(out);
     }
   }
