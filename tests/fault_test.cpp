@@ -63,7 +63,7 @@ void expect_bounded_output(const scratch_dir& dir, std::uint64_t input_bytes) {
   EXPECT_LE(2 * output_bytes, 7 * input_bytes + 2 * 44 * files);
 }
 
-// Samples of a stream that the tests expect to be converted in full.
+// The PCM bytes of a WAV file, after checking its two size fields.
 std::uint64_t data_bytes_of(const fs::path& wav_path) {
   const bytes wav = read_file(wav_path);
   EXPECT_GE(wav.size(), 44u) << wav_path;
