@@ -128,8 +128,7 @@ struct pcm_sink {
         put_u16le(dest + 2 * i, static_cast<std::uint16_t>(samples[i]));
       }
     }
-    fill += count * 2;
-    data_bytes += count * 2;
+    commit(count);
   }
 };
 
