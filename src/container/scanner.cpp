@@ -61,12 +61,11 @@ bool scan_container(const char* file_name, std::string_view dest_prefix) {
   // Declared before the file so that it outlives the close.
   std::array<char, input_buffer_bytes> input_buffer;
   const unique_file input = open_file(file_name, "rb");
-  if (!input || is_directory(input.get())) {
-    std::printf("error : can't open file. (%s)\n", file_name);
-    return false;
+  std::optional<std::uint64_t> length;
+  if (input && !is_directory(input.get())) {
+    std::setvbuf(input.get(), input_buffer.data(), _IOFBF, input_buffer.size());
+    length = file_length(input.get());
   }
-  std::setvbuf(input.get(), input_buffer.data(), _IOFBF, input_buffer.size());
-  const std::optional<std::uint64_t> length = file_length(input.get());
   if (!length) {
     std::printf("error : can't open file. (%s)\n", file_name);
     return false;
@@ -75,9 +74,7 @@ bool scan_container(const char* file_name, std::string_view dest_prefix) {
   bool all_ok = true;
   std::uint64_t offset = 0;
   for (std::uint64_t stream_index = 0; offset < *length; ++stream_index) {
-    // A payload read that ran past the end ends the scan; checked before the
-    // seek, which would clear the indicator.
-    if (std::feof(input.get()) || !seek_to(input.get(), offset)) {
+    if (!seek_to(input.get(), offset)) {
       break;
     }
     std::array<std::uint8_t, stream_header_bytes> bytes{};
@@ -96,7 +93,9 @@ bool scan_container(const char* file_name, std::string_view dest_prefix) {
                                     header->sample_rate};
     all_ok = convert_stream(stream) && all_ok;
     std::printf("\n");
-    // Compared before adding, so that a huge payload_size cannot wrap the offset.
+    // The walk ends at the end of the file, also when a payload claimed more
+    // than the file holds. Compared before adding, so that a huge
+    // payload_size cannot wrap the offset.
     if (stream_header_bytes + payload_size >= *length - offset) {
       break;
     }
